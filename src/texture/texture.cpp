@@ -1,0 +1,1 @@
+#include "texture/texture.h"
