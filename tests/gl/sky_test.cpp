@@ -4,6 +4,7 @@
 #include "sky/sky.h"
 
 #include "platform/image.h"
+#include "sky_view.h"
 #include "support/gl_test_window.h"
 #include "texture/texture.h"
 
@@ -22,14 +23,10 @@
 namespace {
 
 constexpr int32_t PICTURE_SIZE = 64;
-constexpr double FIELD_OF_VIEW = 45.0;  // vertical, degrees
-constexpr double ASPECT = 1.333333333333333;
 // How close to a face's border or a quadrant boundary (in texture coordinates) a sample may lie:
 // four texels keeps it clear of filtering across them.
 constexpr double MARGIN = 4.0 / PICTURE_SIZE;
 constexpr int32_t TOLERANCE = 3;  // per channel, for rounding in the rasteriser
-
-using Rgb = std::array<int32_t, 3>;
 
 // Quadrant 0 is the picture's top-left, 1 top-right, 2 bottom-left, 3 bottom-right. Faces differ
 // by 40 in red, quadrants by 60 in green, so any confusion of either is far beyond the tolerance.
@@ -54,106 +51,6 @@ std::optional<std::array<int32_t, 2>> identify(const Rgb& colour)
     return std::nullopt;
 }
 
-struct Vec3 {
-    double x, y, z;
-};
-
-double component(const Vec3& v, int32_t axis)
-{
-    return axis == 0 ? v.x : axis == 1 ? v.y : v.z;
-}
-
-Vec3 sub(const Vec3& a, const Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 position(const SkyVertex& v) { return {v.x, v.y, v.z}; }
-
-double radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
-
-// Right-handed rotations about the axes, as glRotatef builds them.
-Vec3 rotateX(const Vec3& v, double degrees)
-{
-    const double c = std::cos(radians(degrees)), s = std::sin(radians(degrees));
-    return {v.x, c * v.y - s * v.z, s * v.y + c * v.z};
-}
-Vec3 rotateY(const Vec3& v, double degrees)
-{
-    const double c = std::cos(radians(degrees)), s = std::sin(radians(degrees));
-    return {c * v.x + s * v.z, v.y, -s * v.x + c * v.z};
-}
-Vec3 rotateZ(const Vec3& v, double degrees)
-{
-    const double c = std::cos(radians(degrees)), s = std::sin(radians(degrees));
-    return {c * v.x - s * v.y, s * v.x + c * v.y, v.z};
-}
-
-struct View {
-    float pitch, yaw, roll;
-};
-
-// The cube-space direction seen through the centre of screen pixel (px, py), py counted from the
-// bottom as glReadPixels counts. The model-view matrix is Rx(pitch) Ry(yaw) Rz(roll), so the eye's
-// ray is turned back by the inverse rotations in reverse order.
-Vec3 viewRay(int32_t px, int32_t py, const View& view)
-{
-    const double focal = 1.0 / std::tan(radians(FIELD_OF_VIEW / 2));
-    const double xn = (px + 0.5) / GL_TEST_WIDTH * 2 - 1;
-    const double yn = (py + 0.5) / GL_TEST_HEIGHT * 2 - 1;
-    const Vec3 eye = {xn * ASPECT / focal, yn / focal, -1.0};
-    return rotateZ(rotateY(rotateX(eye, -view.pitch), -view.yaw), -view.roll);
-}
-
-// The plane of a face as the table gives it: the axis on which all four corners agree.
-std::array<int32_t, 2> facePlane(int32_t face)
-{
-    for (int32_t axis = 0; axis < 3; ++axis) {
-        const double value = component(position(SKY_CUBE[face][0]), axis);
-        bool shared = true;
-        for (const SkyVertex& v : SKY_CUBE[face])
-            shared = shared && component(position(v), axis) == value;
-        if (shared)
-            return {axis, value > 0 ? 1 : -1};
-    }
-    return {-1, 0};
-}
-
-struct FaceHit {
-    int32_t face;
-    double s, t;
-};
-
-// Where a ray from the centre meets the cube, and the texture coordinate there: the quad's corners
-// P1..P4 span P(a, b) = P1 + a (P2 - P1) + b (P4 - P1), and the coordinate is the bilinear blend of
-// the four corner coordinates at (a, b).
-FaceHit hitCube(const Vec3& ray)
-{
-    int32_t axis = 0;
-    for (int32_t a = 1; a < 3; ++a) {
-        if (std::abs(component(ray, a)) > std::abs(component(ray, axis)))
-            axis = a;
-    }
-    const double scale = 1.0 / std::abs(component(ray, axis));
-    const Vec3 point = {ray.x * scale, ray.y * scale, ray.z * scale};
-    const int32_t sign = component(ray, axis) > 0 ? 1 : -1;
-    for (int32_t face = 0; face < FACE_COUNT; ++face) {
-        if (facePlane(face) != std::array<int32_t, 2>{axis, sign})
-            continue;
-        const SkyVertex* quad = SKY_CUBE[face];
-        const Vec3 origin = position(quad[0]);
-        const Vec3 edgeA = sub(position(quad[1]), origin);
-        const Vec3 edgeB = sub(position(quad[3]), origin);
-        const double a = dot(sub(point, origin), edgeA) / dot(edgeA, edgeA);
-        const double b = dot(sub(point, origin), edgeB) / dot(edgeB, edgeB);
-        const double w[4] = {(1 - a) * (1 - b), a * (1 - b), a * b, (1 - a) * b};
-        double s = 0, t = 0;
-        for (size_t i = 0; i < 4; ++i) {
-            s += w[i] * quad[i].s;
-            t += w[i] * quad[i].t;
-        }
-        return {face, s, t};
-    }
-    return {-1, 0, 0};
-}
-
 // The expected colour at a screen pixel, or nothing when it lies too near a border to be sure.
 std::optional<Rgb> expectedColour(int32_t px, int32_t py, const View& view)
 {
@@ -165,34 +62,6 @@ std::optional<Rgb> expectedColour(int32_t px, int32_t py, const View& view)
         return std::nullopt;
     const int32_t quadrant = (hit.t < 0.5 ? 2 : 0) + (hit.s > 0.5 ? 1 : 0);
     return quadrantColour(hit.face, quadrant);
-}
-
-struct Frame {
-    std::vector<uint8_t> rgba;
-    Rgb at(int32_t px, int32_t py) const
-    {
-        const size_t i = 4 * (static_cast<size_t>(py) * GL_TEST_WIDTH + static_cast<size_t>(px));
-        return {rgba[i], rgba[i + 1], rgba[i + 2]};
-    }
-};
-
-Frame readFrame()
-{
-    glFinish();
-    Frame frame;
-    frame.rgba.resize(4 * static_cast<size_t>(GL_TEST_WIDTH) * GL_TEST_HEIGHT);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, GL_TEST_WIDTH, GL_TEST_HEIGHT, GL_RGBA, GL_UNSIGNED_BYTE, frame.rgba.data());
-    return frame;
-}
-
-// One frame as the viewer draws it: both buffers cleared, identity model-view, the sky.
-Frame renderSky(const View& view)
-{
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    drawSky(view.pitch, view.yaw, view.roll);
-    return readFrame();
 }
 
 // Compares a grid of sample pixels with the colours the geometry predicts.
