@@ -3,10 +3,16 @@
 
 int main()
 {
-    if (startViewer() != 0)
-        endProgram(1);
-    ViewState view;
-    while (runFrame(view)) {
+    // Window, projection, the six faces and the sky list; on failure one line on stderr says why.
+    const int32_t status = startViewer();
+
+    // The mouse-look loop: one frame after another until Escape is down.
+    if (status == 0) {
+        ViewState view;
+        while (runFrame(view)) {
+        }
     }
-    endProgram(0);
+
+    // The one way out: closes the window and its OpenGL context.
+    endProgram(status);
 }
