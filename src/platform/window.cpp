@@ -3,6 +3,7 @@
 #include "platform/image.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -45,6 +46,10 @@ constexpr SDL_Scancode PC_TO_SDL[PC_SCAN_CODE_COUNT] = {
     SDL_SCANCODE_F11, SDL_SCANCODE_F12,
 };
 
+// XQueryKeymap, looked up at run time like SDL looks up all of the X library, so that the layer
+// needs no X library at link time.
+using QueryKeymap = int (*)(Display*, char*);
+
 // Everything the layer knows, zero until openWindow succeeds.
 struct WindowState {
     SDL_Window* window;
@@ -54,6 +59,9 @@ struct WindowState {
     int32_t mouseX, mouseY;
     int32_t width, height;
     bool keyDown[PC_SCAN_CODE_COUNT];
+    Display* x11Display;        // with queryKeymap: the keyboard is read from the X server
+    void* x11Library;
+    QueryKeymap queryKeymap;
 };
 
 WindowState state;
@@ -86,8 +94,38 @@ void clearKeys()
     std::memset(state.keyDown, 0, sizeof state.keyDown);
 }
 
+// On X11 SDL's key states miss a key already held when the window gains focus (SDL reconciles
+// only modifier keys then), so Escape held from the start would never be seen; the server's keymap
+// knows every key that is down.
+void connectKeyboard()
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(state.window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    state.x11Library = SDL_LoadObject("libX11.so.6");
+    if (state.x11Library == nullptr)
+        return;
+    // POSIX guarantees that a looked-up function's address converts to a function pointer.
+    state.queryKeymap = reinterpret_cast<QueryKeymap>(SDL_LoadFunction(state.x11Library, "XQueryKeymap"));
+    state.x11Display = info.info.x11.display;
+}
+
 void refreshKeys()
 {
+    if (state.queryKeymap != nullptr) {
+        char keys[32] = {};
+        state.queryKeymap(state.x11Display, keys);
+        for (int code = 0; code < PC_SCAN_CODE_COUNT; ++code) {
+            // For every key of the table the X key code is the PC scan code + 8, in the evdev key
+            // codes and in the older xfree86 ones alike.
+            const int keyCode = code + 8;
+            const auto bits = static_cast<unsigned char>(keys[keyCode / 8]);
+            state.keyDown[code] = PC_TO_SDL[code] != SDL_SCANCODE_UNKNOWN && ((bits >> (keyCode % 8)) & 1U) != 0;
+        }
+        return;
+    }
+    SDL_PumpEvents();
     int count = 0;
     const Uint8* keys = SDL_GetKeyboardState(&count);
     for (int code = 0; code < PC_SCAN_CODE_COUNT; ++code) {
@@ -186,6 +224,7 @@ int32_t openWindow(int32_t width, int32_t height, int32_t bitsPerPixel)
     if (SDL_GL_MakeCurrent(state.window, state.context) != 0)
         return fail(std::string("cannot use the OpenGL context: ") + SDL_GetError());
 
+    connectKeyboard();
     state.width = width;
     state.height = height;
     state.mouseX = -1;
@@ -207,12 +246,8 @@ int32_t presentFrame()
     if (!state.window)
         return 1;
     SDL_GL_SwapWindow(state.window);
-    if (state.active) {
-        // Pumping reads the keyboard's state as the display server reports it (including keys
-        // already held when the window gained focus), not only the key events of this frame.
-        SDL_PumpEvents();
+    if (state.active)
         refreshKeys();
-    }
     handleEvents();
     return 0;
 }
