@@ -2,6 +2,8 @@
 #include "texture/texture.h"
 
 #include "platform/image.h"
+#include "sky/sky.h"
+#include "support/bmp_writer.h"
 #include "support/gl_test_window.h"
 
 #include <GL/gl.h>
@@ -10,7 +12,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -450,6 +454,120 @@ TEST(ImageToTexture, EveryPixelSizeAndFormConvertsWhatThePixelReadGives)
             }
         }
     }
+}
+
+// Face files written into a folder of their own, removed again after each test.
+struct FaceTextureTest : testing::Test {
+    std::filesystem::path folder;
+    GlTextures textures;
+
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/skyview-faces-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+
+    std::string write(const char* name, const BmpFixture& fixture) const
+    {
+        const std::string path = (folder / name).string();
+        EXPECT_TRUE(writeFileBytes(path, encodeBmp(fixture))) << path;
+        return path;
+    }
+
+    // Loads a face as the viewer does and checks what every face texture shares: 512 x 512,
+    // three channels, a mipmap chain down to 1 x 1, the viewer's filters, clamped edges, left bound.
+    GLuint loadFace(const std::string& path)
+    {
+        uint32_t name = 0;
+        loadFaceTexture(name, path.c_str());
+        textures.keep(name);
+        EXPECT_NE(name, 0u);
+        EXPECT_EQ(boundTexture(), static_cast<GLint>(name));
+        EXPECT_EQ(levelParameter(0, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
+        for (GLint level = 0; level <= 9; ++level) {
+            EXPECT_EQ(levelParameter(level, GL_TEXTURE_WIDTH), 512 >> level) << "level " << level;
+            EXPECT_EQ(levelParameter(level, GL_TEXTURE_HEIGHT), 512 >> level) << "level " << level;
+        }
+        EXPECT_EQ(levelParameter(10, GL_TEXTURE_WIDTH), 0);
+        EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
+        EXPECT_EQ(textureParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+        EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+        EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
+        return name;
+    }
+};
+
+uint32_t patternColour(int32_t x, int32_t y)
+{
+    return patternPixel(x, y) & 0xFFFFFF;
+}
+
+// What a 512 x 512 face texture holds when the file's picture is width x height: the picture's
+// top-left part at the top-left (t = 1 downwards), magenta wherever the picture does not reach.
+std::vector<uint32_t> expectedFace(int32_t width, int32_t height)
+{
+    std::vector<uint32_t> texels;
+    for (int32_t row = 0; row < 512; ++row) {
+        const int32_t y = 511 - row;
+        for (int32_t x = 0; x < 512; ++x)
+            texels.push_back(x < width && y < height ? patternTexel(x, y) : rgba(0xFF, 0x00, 0xFF));
+    }
+    return texels;
+}
+
+TEST_F(FaceTextureTest, MissingFileGivesOpaqueMagentaFace)
+{
+    for (const std::string& path : {(folder / "skyup.bmp").string(), folder.string(), std::string()}) {
+        SCOPED_TRACE("file '" + path + "'");
+        loadFace(path);
+        for (const GLint level : {0, 4, 9}) {
+            const std::vector<uint32_t> texels = levelTexels(level);
+            EXPECT_TRUE(texelsEqual(texels, std::vector<uint32_t>(texels.size(), rgba(0xFF, 0x00, 0xFF)), 512 >> level))
+                << "level " << level;
+        }
+    }
+    // Not a BMP at all: the same.
+    const std::string text = (folder / "skydn.bmp").string();
+    ASSERT_TRUE(writeFileBytes(text, {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'}));
+    loadFace(text);
+    EXPECT_TRUE(texelsEqual(levelTexels(0), expectedFace(0, 0), 512));
+}
+
+TEST_F(FaceTextureTest, FaceFileFillsTheTextureTopRowAtT1)
+{
+    loadFace(write("skyft.bmp", picture24(512, 512, patternColour)));
+    EXPECT_TRUE(texelsEqual(levelTexels(0), expectedFace(512, 512), 512));
+}
+
+TEST_F(FaceTextureTest, PartialAndOversizedPicturesAreClippedAtTheTopLeft)
+{
+    constexpr std::array<int32_t, 2> SIZES[] = {{256, 256}, {1024, 768}, {64, 512}, {512, 1}, {600, 200}};
+    for (const auto& [width, height] : SIZES) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height << " picture");
+        loadFace(write("skybk.bmp", picture24(width, height, patternColour)));
+        EXPECT_TRUE(texelsEqual(levelTexels(0), expectedFace(width, height), 512));
+    }
+}
+
+TEST_F(FaceTextureTest, TopDownAndBottomUpFilesGiveTheSameTexture)
+{
+    BmpFixture bottomUp = picture24(512, 512, patternColour);
+    BmpFixture topDown = bottomUp;
+    topDown.topDown = true;
+    loadFace(write("skylf.bmp", bottomUp));
+    std::vector<std::vector<uint32_t>> levels;
+    for (GLint level = 0; level <= 9; ++level)
+        levels.push_back(levelTexels(level));
+    loadFace(write("skyrt.bmp", topDown));
+    for (GLint level = 0; level <= 9; ++level)
+        EXPECT_TRUE(texelsEqual(levelTexels(level), levels[static_cast<size_t>(level)], 512 >> level)) << "level " << level;
+    EXPECT_TRUE(texelsEqual(levels[0], expectedFace(512, 512), 512));
 }
 
 }  // namespace
