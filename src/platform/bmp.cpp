@@ -411,24 +411,24 @@ void convert32(const Decoder& decoder, const uint8_t* row, int64_t first, int32_
     }
 }
 
-// The common face format, kept to one load, one OR and one store per pixel on a little-endian
-// host: the 4 bytes at a pixel are B, G, R and the next pixel's first byte, which the OR covers.
-// The last pixel is read byte by byte, as its fourth byte may lie past the end of the file.
+// The common face format. On a little-endian host four pixels (12 bytes: B G R B | G R B G |
+// R B G R) are read as three words and cut apart with shifts: no per-byte loads, no branches.
 void convert24(const uint8_t* row, int64_t first, int32_t count, uint8_t* out)
 {
     const uint8_t* in = row + 3 * first;
     int32_t i = 0;
     if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 1 < count; ++i) {
-            uint32_t word;
-            std::memcpy(&word, in + 3 * i, 4);
-            store32(out + 4 * i, word | OPAQUE);
+        for (; i + 4 <= count; i += 4, in += 12, out += 16) {
+            uint32_t words[3];
+            std::memcpy(words, in, 12);
+            store32(out, OPAQUE | words[0]);
+            store32(out + 4, OPAQUE | words[0] >> 24 | words[1] << 8);
+            store32(out + 8, OPAQUE | words[1] >> 16 | words[2] << 16);
+            store32(out + 12, OPAQUE | words[2] >> 8);
         }
     }
-    for (; i < count; ++i) {
-        const uint8_t* pixel = in + 3 * i;
-        store32(out + 4 * i, OPAQUE | uint32_t{pixel[2]} << 16 | uint32_t{pixel[1]} << 8 | pixel[0]);
-    }
+    for (; i < count; ++i, in += 3, out += 4)
+        store32(out, OPAQUE | uint32_t{in[2]} << 16 | uint32_t{in[1]} << 8 | in[0]);
 }
 
 // count pixels of one row from pixel first on, as opaque words at out.
@@ -644,21 +644,35 @@ BmpResult readWholeFile(const char* fileName, std::vector<uint8_t>& bytes, BmpDe
         return BMP_CANNOT_OPEN;
     BmpResult result = BMP_OK;
     try {
-        constexpr size_t STEP = size_t{1} << 16;
+        // Read at once as much as the file system says the file holds, plus one byte to notice
+        // growth; then in steps until the end or the cap, whatever the reported size.
+        size_t step = size_t{1} << 16;
+        if (std::fseek(file, 0, SEEK_END) == 0) {
+            const long reported = std::ftell(file);
+            if (reported > 0 && reported <= MAX_FILE_BYTES)
+                step = static_cast<size_t>(reported) + 1;
+            std::rewind(file);
+        }
+        constexpr size_t LIMIT = static_cast<size_t>(MAX_FILE_BYTES) + 1;
         for (;;) {
             const size_t used = bytes.size();
-            if (static_cast<int64_t>(used) > MAX_FILE_BYTES) {
+            if (used == LIMIT) {
                 result = unsupported(details, "file larger than 256 MiB");
                 break;
             }
-            bytes.resize(used + STEP);
-            const size_t got = std::fread(bytes.data() + used, 1, STEP, file);
+            // Never more than the cap and one byte, even while the buffer grows.
+            step = std::min(step, LIMIT - used);
+            if (bytes.capacity() < used + step)
+                bytes.reserve(std::min(std::max(2 * bytes.capacity(), used + step), LIMIT));
+            bytes.resize(used + step);
+            const size_t got = std::fread(bytes.data() + used, 1, step, file);
             bytes.resize(used + got);
-            if (got < STEP) {
+            if (got < step) {
                 if (std::ferror(file) != 0)
                     result = BMP_CANNOT_OPEN;
                 break;
             }
+            step = size_t{1} << 16;
         }
     } catch (const std::bad_alloc&) {
         result = BMP_CANNOT_OPEN;

@@ -27,8 +27,9 @@ void writeLe32(uint8_t* at, uint32_t value)
         at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-// The fill pattern's bytes in memory order for each pixel size.
-void fillRows(uint8_t* rows, int64_t bytes, int32_t bytesPerPixel)
+// The first row gets the fill's bytes in memory order, every other row a copy of it: a face
+// (1 MiB) fills at memory speed.
+void fillRows(uint8_t* rows, int64_t pitch, int64_t height, int32_t bytesPerPixel)
 {
     uint8_t pattern[4];
     if (bytesPerPixel == 4)
@@ -37,8 +38,10 @@ void fillRows(uint8_t* rows, int64_t bytes, int32_t bytesPerPixel)
         writeLe32(pattern, static_cast<uint32_t>(IMAGE_FILL_2) * 0x10001u);
     else
         writeLe32(pattern, static_cast<uint32_t>(IMAGE_FILL_1) * 0x01010101u);
-    for (int64_t i = 0; i < bytes; ++i)
-        rows[i] = pattern[i % 4];
+    for (int64_t i = 0; i < pitch; i += 4)
+        std::memcpy(rows + i, pattern, 4);
+    for (int64_t y = 1; y < height; ++y)
+        std::memcpy(rows + y * pitch, rows, static_cast<size_t>(pitch));
 }
 
 }  // namespace
@@ -64,7 +67,7 @@ ImageBuffer* createImageWithPixelSize(int32_t width, int32_t height, int32_t byt
                                 static_cast<uint32_t>(height), static_cast<uint32_t>(pitch), 0, 0, 0};
     for (int32_t word = 0; word < 8; ++word)
         writeLe32(block + 4 * word, header[word]);
-    fillRows(block + IMAGE_HEADER_BYTES, rowBytes, bytesPerPixel);
+    fillRows(block + IMAGE_HEADER_BYTES, pitch, height, bytesPerPixel);
     return reinterpret_cast<ImageBuffer*>(block);
 }
 
