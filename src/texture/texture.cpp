@@ -8,6 +8,7 @@
 #include <GL/glu.h>
 
 #include <bit>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -50,6 +51,35 @@ uint32_t texelFromPixel(uint32_t pixel, int32_t flags)
     return texel | OPAQUE;
 }
 
+namespace {
+
+// Every pixel read once, in texture order: the image's bottom row becomes texture row 0, which
+// OpenGL places at t = 0, so the top of the picture lies at t = 1.
+void fillTexels(const ImageLayout& layout, int32_t flags, uint32_t* texel)
+{
+    // Below 2^24 every coordinate is a whole float, and at whole-number coordinates inside the
+    // image a 4-byte read gives the stored word (image.h): such rows are read straight, without
+    // the read's rounding and range checks, which cannot fail here and would cost more than the
+    // conversion itself. Other pixel sizes go through the read.
+    constexpr int32_t FLOAT_EXACT = 1 << 24;
+    const bool straight = layout.bytesPerPixel == 4 && layout.width <= FLOAT_EXACT && layout.height <= FLOAT_EXACT;
+    for (int32_t y = layout.height - 1; y >= 0; --y) {
+        if (straight) {
+            const uint8_t* row = layout.pixels + y * layout.pitch;
+            for (int32_t x = 0; x < layout.width; ++x, row += 4) {
+                uint32_t pixel;
+                std::memcpy(&pixel, row, sizeof pixel);
+                *texel++ = texelFromPixel(pixel, flags);
+            }
+        } else {
+            for (int32_t x = 0; x < layout.width; ++x)
+                *texel++ = texelFromPixel(readPixel(layout, static_cast<float>(x), static_cast<float>(y)), flags);
+        }
+    }
+}
+
+}  // namespace
+
 uint32_t imageToTexture(const ImageBuffer* image, int32_t flags)
 {
     const ImageLayout layout = imageLayout(image);
@@ -71,13 +101,7 @@ uint32_t imageToTexture(const ImageBuffer* image, int32_t flags)
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
 
-    // The image's bottom row becomes texture row 0, which OpenGL places at t = 0, so the top of
-    // the picture lies at t = 1.
-    uint32_t* texel = scratch.data();
-    for (int32_t y = height - 1; y >= 0; --y) {
-        for (int32_t x = 0; x < width; ++x)
-            *texel++ = texelFromPixel(readPixel(layout, static_cast<float>(x), static_cast<float>(y)), flags);
-    }
+    fillTexels(layout, flags, scratch.data());
 
     const TextureFormat format = textureFormat(flags);
     if ((flags & TEX_MIPMAP) != 0) {
