@@ -552,7 +552,8 @@ BmpResult decodeRle(const Decoder& decoder, const ByteReader& file, const Target
     const BmpHeader& header = decoder.header;
     const bool fourBit = header.compression == COMPRESSION_RLE4;
     ByteReader reader{file.bytes, file.size, std::min(header.dataOffset, file.size)};
-    // At most 2^28 steps of at most 255 pixels: x and the row stay far inside 64 bits.
+    // Each step reads at least two bytes and moves at most 255 pixels or rows: x and the row
+    // stay far inside 64 bits for any size of input.
     int64_t x = 0;
     int64_t stored = 0;
     while (stored < header.height) {
