@@ -31,7 +31,8 @@ int32_t startViewer()
 {
     // Window.
     if (openWindow(WINDOW_WIDTH, WINDOW_HEIGHT, BITS_PER_PIXEL) != 0) {
-        std::fprintf(stderr, "skyview: cannot open a window: %s\n", windowError());
+        // The reason already reads "cannot open a window: ..." or names the step that failed.
+        std::fprintf(stderr, "skyview: %s\n", windowError());
         return 1;
     }
 
