@@ -164,17 +164,35 @@ BENCHMARK(fileOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(fileSdl)->Unit(benchmark::kMillisecond);
 BENCHMARK(fileStb)->Unit(benchmark::kMillisecond);
 
-// Prints as usual and keeps each benchmark's real time per iteration for the ratios.
+// Prints as usual and keeps each benchmark's real time per iteration for the ratios: the
+// median when --benchmark_repetitions gives one, else the single run.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-                seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
+        for (const Run& run : runs) {
+            if (run.error_occurred)
+                continue;
+            const std::string& name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                medians[name] = run.GetAdjustedRealTime();
+            else if (run.run_type == Run::RT_Iteration)
+                singles[name] = run.GetAdjustedRealTime();
+        }
     }
-    std::map<std::string, double> seconds;
+    double time(const std::string& name) const
+    {
+        const auto median = medians.find(name);
+        if (median != medians.end())
+            return median->second;
+        const auto single = singles.find(name);
+        return single != singles.end() ? single->second : 0.0;
+    }
+
+private:
+    std::map<std::string, double> medians;
+    std::map<std::string, double> singles;
 };
 
 }  // namespace
@@ -197,8 +215,8 @@ int main(int argc, char** argv)
     std::remove(folder);
 
     const auto ratio = [&](const char* ours, const char* theirs) {
-        if (reporter.seconds.count(ours) != 0 && reporter.seconds.count(theirs) != 0)
-            std::printf("%-17s / %-17s = %.2f\n", ours, theirs, reporter.seconds[ours] / reporter.seconds[theirs]);
+        if (reporter.time(ours) > 0 && reporter.time(theirs) > 0)
+            std::printf("%-17s / %-17s = %.2f\n", ours, theirs, reporter.time(ours) / reporter.time(theirs));
     };
     ratio("oursIntoFaceImage", "sdlLoadBmp");
     ratio("oursIntoFaceImage", "sdlLoadBmpAs32");
