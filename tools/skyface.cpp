@@ -5,6 +5,7 @@
 #include "face_load.h"
 #include "sky_paint.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
