@@ -54,8 +54,10 @@ uint32_t texelFromPixel(uint32_t pixel, int32_t flags)
 namespace {
 
 // Every pixel read once, in texture order: the image's bottom row becomes texture row 0, which
-// OpenGL places at t = 0, so the top of the picture lies at t = 1.
-void fillTexels(const ImageLayout& layout, int32_t flags, uint32_t* texel)
+// OpenGL places at t = 0, so the top of the picture lies at t = 1. KEY is the flags' TEX_MASKED
+// bit, a constant here so that the test for it leaves the loop.
+template <int32_t KEY>
+void fillTexels(const ImageLayout& layout, uint32_t* texel)
 {
     // Below 2^24 every coordinate is a whole float, and at whole-number coordinates inside the
     // image a 4-byte read gives the stored word (image.h): such rows are read straight, without
@@ -69,11 +71,11 @@ void fillTexels(const ImageLayout& layout, int32_t flags, uint32_t* texel)
             for (int32_t x = 0; x < layout.width; ++x, row += 4) {
                 uint32_t pixel;
                 std::memcpy(&pixel, row, sizeof pixel);
-                *texel++ = texelFromPixel(pixel, flags);
+                *texel++ = texelFromPixel(pixel, KEY);
             }
         } else {
             for (int32_t x = 0; x < layout.width; ++x)
-                *texel++ = texelFromPixel(readPixel(layout, static_cast<float>(x), static_cast<float>(y)), flags);
+                *texel++ = texelFromPixel(readPixel(layout, static_cast<float>(x), static_cast<float>(y)), KEY);
         }
     }
 }
@@ -101,7 +103,10 @@ uint32_t imageToTexture(const ImageBuffer* image, int32_t flags)
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
 
-    fillTexels(layout, flags, scratch.data());
+    if ((flags & TEX_MASKED) != 0)
+        fillTexels<TEX_MASKED>(layout, scratch.data());
+    else
+        fillTexels<0>(layout, scratch.data());
 
     const TextureFormat format = textureFormat(flags);
     if ((flags & TEX_MIPMAP) != 0) {
