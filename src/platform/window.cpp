@@ -89,6 +89,25 @@ std::string programTitle()
     return name;
 }
 
+bool waylandReachable()
+{
+    const char* runtimeFolder = std::getenv("XDG_RUNTIME_DIR");
+    const char* socket = std::getenv("WAYLAND_DISPLAY");
+    return (runtimeFolder != nullptr && *runtimeFolder != 0) || (socket != nullptr && socket[0] == '/');
+}
+
+// Why no display answered, in the terms a user can check.
+std::string displayProblem()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (x11 != nullptr && *x11 != 0)
+        return std::string("nothing answers at DISPLAY ") + x11;
+    if (wayland != nullptr && *wayland != 0)
+        return std::string("nothing answers at WAYLAND_DISPLAY ") + wayland;
+    return "neither DISPLAY nor WAYLAND_DISPLAY is set";
+}
+
 void clearKeys()
 {
     std::memset(state.keyDown, 0, sizeof state.keyDown);
@@ -187,15 +206,18 @@ int32_t openWindow(int32_t width, int32_t height, int32_t bitsPerPixel)
 
     // Ctrl+C and SIGTERM must end the program; SDL would turn them into a quit event nobody reads.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Without a runtime folder no Wayland compositor can be found, and probing for one makes
+    // libwayland print its own complaint on stderr; a driver the user names still wins.
+    if (!waylandReachable())
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return fail(std::string("cannot open a window: ") + SDL_GetError());
+        return fail("cannot open a window: no display is reachable (" + displayProblem() + ")");
 
     // SDL falls back by itself to drivers that show nothing when no display is reachable; a viewer
     // running on, invisible, would be a failure reported as success.
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)
-        return fail(std::string("cannot open a window: no display is reachable (SDL video driver '") +
-                    (driver ? driver : "none") + "' shows nothing)");
+        return fail("cannot open a window: no display is reachable (" + displayProblem() + ")");
 
     // The pixel format must be chosen before the window exists.
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);

@@ -167,8 +167,6 @@ void stopXServer(XServer& server)
 ViewerProcess launchViewer(const std::string& viewerPath, const std::string& folder,
                            const std::string& displayName)
 {
-    const std::string runtimeFolder = folder + ".runtime";
-    mkdir(runtimeFolder.c_str(), 0700);
     ViewerProcess viewer;
     viewer.stdoutPath = folder + ".stdout";
     viewer.stderrPath = folder + ".stderr";
@@ -182,9 +180,9 @@ ViewerProcess launchViewer(const std::string& viewerPath, const std::string& fol
         redirect(2, viewer.stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
         setenv("DISPLAY", displayName.c_str(), 1);
         unsetenv("WAYLAND_DISPLAY");
-        // As a login session has it. Without it libwayland, which SDL tries once no X display
-        // answers, writes a complaint of its own to stderr.
-        setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
+        // As under a bare X server with no login session: the viewer must still say nothing
+        // but its own one line when no display answers.
+        unsetenv("XDG_RUNTIME_DIR");
         unsetenv("SDL_VIDEODRIVER");
         execl(viewerPath.c_str(), viewerPath.c_str(), static_cast<char*>(nullptr));
         _exit(127);
