@@ -1,10 +1,10 @@
 #include "e2e/test_sky.h"
 
 #include "gl/sky_view.h"
+#include "support/bmp_writer.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 namespace {
@@ -30,53 +30,6 @@ std::vector<Rgb> makePalette()
                     palette.push_back({r, g, b});
             }
     return palette;
-}
-
-void put16(std::vector<uint8_t>& out, uint32_t value)
-{
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void put32(std::vector<uint8_t>& out, uint32_t value)
-{
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
-
-// A plain bottom-up 24-bit BMP with a 40-byte header; 512 x 3 bytes a row needs no padding.
-std::vector<uint8_t> encodeFace(int32_t face)
-{
-    constexpr uint32_t HEADERS = 14 + 40;
-    constexpr uint32_t DATA = FACE_PICTURE_SIZE * FACE_PICTURE_SIZE * 3;
-    std::vector<uint8_t> out;
-    out.reserve(HEADERS + DATA);
-    out.push_back('B');
-    out.push_back('M');
-    put32(out, HEADERS + DATA);
-    put32(out, 0);
-    put32(out, HEADERS);
-    put32(out, 40);
-    put32(out, FACE_PICTURE_SIZE);
-    put32(out, FACE_PICTURE_SIZE);
-    put16(out, 1);   // planes
-    put16(out, 24);  // bits per pixel
-    put32(out, 0);   // no compression
-    put32(out, DATA);
-    put32(out, 2835);
-    put32(out, 2835);
-    put32(out, 0);
-    put32(out, 0);
-    for (int32_t row = FACE_PICTURE_SIZE - 1; row >= 0; --row) {
-        for (int32_t x = 0; x < FACE_PICTURE_SIZE; ++x) {
-            const int32_t quadrant = (row < FACE_PICTURE_SIZE / 2 ? 0 : 2) + (x < FACE_PICTURE_SIZE / 2 ? 0 : 1);
-            const Rgb colour = quadrantColour(face, quadrant);
-            out.push_back(static_cast<uint8_t>(colour[2]));
-            out.push_back(static_cast<uint8_t>(colour[1]));
-            out.push_back(static_cast<uint8_t>(colour[0]));
-        }
-    }
-    return out;
 }
 
 bool isMissing(const std::vector<SkyFace>& missing, int32_t face)
@@ -111,9 +64,12 @@ void writeTestSky(const std::string& folder, const std::vector<SkyFace>& leftOut
     for (int32_t face = 0; face < FACE_COUNT; ++face) {
         if (isMissing(leftOut, face))
             continue;
-        const std::vector<uint8_t> bytes = encodeFace(face);
-        std::ofstream file(folder + "/" + SKY_FACE_FILES[face], std::ios::binary);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        const BmpFixture picture = picture24(FACE_PICTURE_SIZE, FACE_PICTURE_SIZE, [face](int32_t x, int32_t y) {
+            const int32_t quadrant = (y < FACE_PICTURE_SIZE / 2 ? 0 : 2) + (x < FACE_PICTURE_SIZE / 2 ? 0 : 1);
+            const Rgb colour = quadrantColour(face, quadrant);
+            return static_cast<uint32_t>(colour[0] << 16 | colour[1] << 8 | colour[2]);
+        });
+        writeFileBytes(folder + "/" + SKY_FACE_FILES[face], encodeBmp(picture));
     }
 }
 
