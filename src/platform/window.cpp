@@ -199,8 +199,11 @@ void handleEvents()
 
 int32_t openWindow(int32_t width, int32_t height, int32_t bitsPerPixel)
 {
-    if (state.window)
-        return fail("the window is already open");
+    if (state.window) {
+        // Not fail(): that would close the window already open.
+        lastError = "the window is already open";
+        return 1;
+    }
     if (bitsPerPixel != 32)
         return fail("only 32 bits per pixel are supported");
 
