@@ -16,10 +16,10 @@
 //                     SDL_LoadBMP, a straight loop and gluBuild2DMipmaps, the cube drawn, swap
 //
 // Needs a display (DISPLAY). Prints the ratios at the end.
+#include "bench_faces.h"
 #include "main/viewer.h"
 #include "platform/window.h"
 #include "sky/sky.h"
-#include "support/bmp_writer.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -50,22 +50,10 @@ constexpr const char* FIRST_FRAME_MODE = "--first-frame=";
 std::string selfPath;
 std::string faceFolder;
 
-// Six 512 x 512 24-bit faces, each a picture of its own, in a fresh folder.
 bool writeFaces()
 {
-    char pattern[] = "/tmp/skyview-frame-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
-        return false;
-    faceFolder = pattern;
-    for (int32_t face = 0; face < FACE_COUNT; ++face) {
-        const BmpFixture picture = picture24(512, 512, [face](int32_t x, int32_t y) {
-            const auto channel = [](int32_t value) { return static_cast<uint32_t>(value) & 0xFF; };
-            return channel(x / 2 + face * 40) << 16 | channel(y / 2) << 8 | channel((x ^ y) + face);
-        });
-        if (!writeFileBytes(faceFolder + "/" + SKY_FACE_FILES[face], encodeBmp(picture)))
-            return false;
-    }
-    return true;
+    faceFolder = writeBenchFaces();
+    return !faceFolder.empty();
 }
 
 // ---- Start-up, in a child process

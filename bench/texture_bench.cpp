@@ -3,11 +3,11 @@
 // each followed by one straight conversion loop to RGBA and gluBuild2DMipmaps. Then each stage on
 // its own, to show where a difference comes from. Needs a display: the bench opens the viewer's
 // window itself. Run: texture_bench (the ratios are printed last).
+#include "bench_faces.h"
 #include "platform/bmp.h"
 #include "platform/image.h"
 #include "platform/window.h"
 #include "sky/sky.h"
-#include "support/bmp_writer.h"
 #include "texture/texture.h"
 
 #include <GL/gl.h>
@@ -32,22 +32,14 @@ constexpr int32_t REPETITIONS = 5;
 
 std::string facePaths[FACE_COUNT];
 
-// Six 512 x 512 24-bit faces, each a picture of its own, in a fresh folder.
+// The face files, written once by main.
 bool writeFaces(std::filesystem::path& folder)
 {
-    char pattern[] = "/tmp/skyview-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
+    folder = writeBenchFaces();
+    if (folder.empty())
         return false;
-    folder = pattern;
-    for (int32_t face = 0; face < FACE_COUNT; ++face) {
-        const BmpFixture picture = picture24(512, 512, [face](int32_t x, int32_t y) {
-            const auto channel = [](int32_t value) { return static_cast<uint32_t>(value) & 0xFF; };
-            return channel(x / 2 + face * 40) << 16 | channel(y / 2) << 8 | channel((x ^ y) + face);
-        });
+    for (int32_t face = 0; face < FACE_COUNT; ++face)
         facePaths[face] = (folder / SKY_FACE_FILES[face]).string();
-        if (!writeFileBytes(facePaths[face], encodeBmp(picture)))
-            return false;
-    }
     return true;
 }
 
