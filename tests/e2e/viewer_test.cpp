@@ -5,6 +5,7 @@
 #include "e2e/x_session.h"
 
 #include <X11/keysym.h>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -255,6 +256,19 @@ TEST_F(ViewerTest, EscapeHeldFromTheStartEndsTheProgramWithStatusZero)
     ASSERT_TRUE(status) << "the viewer did not end with Escape held";
     EXPECT_EQ(*status, 0);
     EXPECT_EQ(readFile(viewer.stderrPath), "");
+}
+
+TEST_F(ViewerTest, TerminationSignalsEndTheProgram)
+{
+    // SDL would otherwise turn them into a quit event that nobody reads.
+    for (const int signal : {SIGTERM, SIGINT}) {
+        ASSERT_NO_FATAL_FAILURE(start());
+        ASSERT_NO_FATAL_FAILURE(expectView(FIRST_VIEW));
+        ASSERT_EQ(kill(viewer.pid, signal), 0);
+        const std::optional<int32_t> status = waitForExit(viewer, EXIT_TIMEOUT);
+        ASSERT_TRUE(status) << "the viewer outlived signal " << signal;
+        EXPECT_EQ(*status, 128 + signal);
+    }
 }
 
 TEST_F(ViewerTest, CloseRequestLeavesTheViewerRunningAndDrawing)

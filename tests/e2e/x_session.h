@@ -38,8 +38,8 @@ struct ViewerProcess {
     std::string stdoutPath, stderrPath;  // what the viewer wrote, kept in files
 };
 
-// Runs the viewer in folder with DISPLAY set to displayName, no Wayland display and a runtime
-// folder of its own.
+// Runs the viewer in folder with DISPLAY set to displayName, and neither a Wayland display nor a
+// runtime folder, as under a bare X server.
 ViewerProcess launchViewer(const std::string& viewerPath, const std::string& folder,
                            const std::string& displayName);
 // The exit status once the process has ended, or nullopt if it is still running after timeout
