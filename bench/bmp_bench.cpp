@@ -5,6 +5,7 @@
 // 24-bit surface (its rows copied as they are), stb a new 3-channel buffer turned top row first.
 // One more SDL line converts its surface to 4-byte pixels, the same result as ours. At the end
 // the ratios ours / SDL and ours / stb are printed for each group: below 1 means ours is faster.
+#include "bench_support.h"
 #include "platform/bmp.h"
 #include "platform/image.h"
 #include "support/bmp_writer.h"
@@ -164,37 +165,6 @@ BENCHMARK(fileOurs)->Unit(benchmark::kMillisecond);
 BENCHMARK(fileSdl)->Unit(benchmark::kMillisecond);
 BENCHMARK(fileStb)->Unit(benchmark::kMillisecond);
 
-// Prints as usual and keeps each benchmark's real time per iteration for the ratios: the
-// median when --benchmark_repetitions gives one, else the single run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred)
-                continue;
-            const std::string& name = run.run_name.function_name;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                medians[name] = run.GetAdjustedRealTime();
-            else if (run.run_type == Run::RT_Iteration)
-                singles[name] = run.GetAdjustedRealTime();
-        }
-    }
-    double time(const std::string& name) const
-    {
-        const auto median = medians.find(name);
-        if (median != medians.end())
-            return median->second;
-        const auto single = singles.find(name);
-        return single != singles.end() ? single->second : 0.0;
-    }
-
-private:
-    std::map<std::string, double> medians;
-    std::map<std::string, double> singles;
-};
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -215,8 +185,10 @@ int main(int argc, char** argv)
     std::remove(folder);
 
     const auto ratio = [&](const char* ours, const char* theirs) {
-        if (reporter.time(ours) > 0 && reporter.time(theirs) > 0)
-            std::printf("%-17s / %-17s = %.2f\n", ours, theirs, reporter.time(ours) / reporter.time(theirs));
+        const double ourTime = reporter.times[ours].realMedian;
+        const double theirTime = reporter.times[theirs].realMedian;
+        if (ourTime > 0 && theirTime > 0)
+            std::printf("%-17s / %-17s = %.2f\n", ours, theirs, ourTime / theirTime);
     };
     ratio("oursIntoFaceImage", "sdlLoadBmp");
     ratio("oursIntoFaceImage", "sdlLoadBmpAs32");

@@ -16,7 +16,7 @@
 //                     SDL_LoadBMP, a straight loop and gluBuild2DMipmaps, the cube drawn, swap
 //
 // Needs a display (DISPLAY). Prints the ratios at the end.
-#include "bench_faces.h"
+#include "bench_support.h"
 #include "main/viewer.h"
 #include "platform/window.h"
 #include "sky/sky.h"
@@ -323,37 +323,15 @@ double smallest(const std::vector<double>& values)
     return values.empty() ? 0.0 : *std::min_element(values.begin(), values.end());
 }
 
-struct Times {
-    double median = 0, min = 0;
-};
-
-// The console report, keeping each benchmark's median and minimum for the ratios at the end.
-struct RatioReporter : benchmark::ConsoleReporter {
-    std::map<std::string, Times> times;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Aggregate)
-                continue;
-            Times& t = times[run.run_name.function_name];
-            if (run.aggregate_name == "median")
-                t.median = run.GetAdjustedRealTime();
-            else if (run.aggregate_name == "min")
-                t.min = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 void printRatio(const RatioReporter& reporter, const char* label, const std::string& measured,
                 const std::string& baseline)
 {
     const auto a = reporter.times.find(measured);
     const auto b = reporter.times.find(baseline);
-    if (a == reporter.times.end() || b == reporter.times.end() || b->second.median <= 0 || b->second.min <= 0)
+    if (a == reporter.times.end() || b == reporter.times.end() || b->second.realMedian <= 0 || b->second.realMin <= 0)
         return;
     std::printf("  %-44s %-16s / %-16s median %.3f   min %.3f\n", label, measured.c_str(), baseline.c_str(),
-                a->second.median / b->second.median, a->second.min / b->second.min);
+                a->second.realMedian / b->second.realMedian, a->second.realMin / b->second.realMin);
 }
 
 }  // namespace
@@ -363,13 +341,7 @@ int main(int argc, char** argv)
     if (argc == 3 && std::strncmp(argv[1], FIRST_FRAME_MODE, std::strlen(FIRST_FRAME_MODE)) == 0)
         return runFirstFrame(argv[1] + std::strlen(FIRST_FRAME_MODE), std::atoi(argv[2]));
 
-    // Random interleaving unless the command line says otherwise: a later flag wins.
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    std::vector<char*> arguments = {argv[0], interleave};
-    for (int i = 1; i < argc; ++i)
-        arguments.push_back(argv[i]);
-    int argumentCount = static_cast<int>(arguments.size());
-    benchmark::Initialize(&argumentCount, arguments.data());
+    initializeInterleaved(argc, argv);
     selfPath = std::filesystem::canonical("/proc/self/exe").string();
     if (!writeFaces()) {
         std::fprintf(stderr, "frame_bench: cannot write the faces\n");

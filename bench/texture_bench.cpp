@@ -3,7 +3,7 @@
 // each followed by one straight conversion loop to RGBA and gluBuild2DMipmaps. Then each stage on
 // its own, to show where a difference comes from. Needs a display: the bench opens the viewer's
 // window itself. Run: texture_bench (the ratios are printed last).
-#include "bench_faces.h"
+#include "bench_support.h"
 #include "platform/bmp.h"
 #include "platform/image.h"
 #include "platform/window.h"
@@ -170,8 +170,9 @@ void loadStageOrdinary(benchmark::State& state)
     countFaults(state, faults);
 }
 
-// Stage 2, the conversion and the mipmaps, from pictures already in memory.
-void convertStageOurs(benchmark::State& state)
+// Stages 2 and 3 convert pictures already in memory: ours with these flags, the ordinary way
+// through upload, which makes one texture from RGBA bytes.
+void convertOurs(benchmark::State& state, int32_t flags)
 {
     ImageBuffer* images[FACE_COUNT];
     for (int32_t face = 0; face < FACE_COUNT; ++face) {
@@ -182,72 +183,62 @@ void convertStageOurs(benchmark::State& state)
     const long faults = minorFaults();
     for (auto _ : state) {
         for (int32_t face = 0; face < FACE_COUNT; ++face)
-            names[face] = imageToTexture(images[face], TEX_MIPMAP);
+            names[face] = imageToTexture(images[face], flags);
         deleteFaces(names);
     }
     countFaults(state, faults);
     for (ImageBuffer* image : images)
         destroyImage(image);
+}
+
+void convertOrdinary(benchmark::State& state, GLuint (*upload)(const std::vector<uint8_t>&, int32_t, int32_t))
+{
+    SDL_Surface* surfaces[FACE_COUNT];
+    for (int32_t face = 0; face < FACE_COUNT; ++face)
+        surfaces[face] = loadSurface(facePaths[face]);
+    GLuint names[FACE_COUNT] = {};
+    const long faults = minorFaults();
+    for (auto _ : state) {
+        for (int32_t face = 0; face < FACE_COUNT; ++face)
+            names[face] = upload(surfaceToRgba(surfaces[face]), surfaces[face]->w, surfaces[face]->h);
+        deleteFaces(names);
+    }
+    countFaults(state, faults);
+    for (SDL_Surface* surface : surfaces)
+        SDL_FreeSurface(surface);
+}
+
+GLuint rgbaToLevelZero(const std::vector<uint8_t>& rgba, int32_t width, int32_t height)
+{
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    return name;
+}
+
+// Stage 2, the conversion and the mipmaps.
+void convertStageOurs(benchmark::State& state)
+{
+    convertOurs(state, TEX_MIPMAP);
 }
 
 void convertStageOrdinary(benchmark::State& state)
 {
-    SDL_Surface* surfaces[FACE_COUNT];
-    for (int32_t face = 0; face < FACE_COUNT; ++face)
-        surfaces[face] = loadSurface(facePaths[face]);
-    GLuint names[FACE_COUNT] = {};
-    const long faults = minorFaults();
-    for (auto _ : state) {
-        for (int32_t face = 0; face < FACE_COUNT; ++face)
-            names[face] = rgbaToTexture(surfaceToRgba(surfaces[face]), surfaces[face]->w, surfaces[face]->h);
-        deleteFaces(names);
-    }
-    countFaults(state, faults);
-    for (SDL_Surface* surface : surfaces)
-        SDL_FreeSurface(surface);
+    convertOrdinary(state, rgbaToTexture);
 }
 
-// Conversion and level 0 alone, without GLU's mipmaps: where the two ways differ most.
+// Stage 3, conversion and level 0 alone, without GLU's mipmaps: where the two ways differ most.
 void levelZeroStageOurs(benchmark::State& state)
 {
-    ImageBuffer* images[FACE_COUNT];
-    for (int32_t face = 0; face < FACE_COUNT; ++face) {
-        images[face] = createImage(512, 512, 0);
-        loadBmp(images[face], facePaths[face].c_str());
-    }
-    GLuint names[FACE_COUNT] = {};
-    const long faults = minorFaults();
-    for (auto _ : state) {
-        for (int32_t face = 0; face < FACE_COUNT; ++face)
-            names[face] = imageToTexture(images[face], 0);
-        deleteFaces(names);
-    }
-    countFaults(state, faults);
-    for (ImageBuffer* image : images)
-        destroyImage(image);
+    convertOurs(state, 0);
 }
 
 void levelZeroStageOrdinary(benchmark::State& state)
 {
-    SDL_Surface* surfaces[FACE_COUNT];
-    for (int32_t face = 0; face < FACE_COUNT; ++face)
-        surfaces[face] = loadSurface(facePaths[face]);
-    GLuint names[FACE_COUNT] = {};
-    const long faults = minorFaults();
-    for (auto _ : state) {
-        for (int32_t face = 0; face < FACE_COUNT; ++face) {
-            const std::vector<uint8_t> rgba = surfaceToRgba(surfaces[face]);
-            glGenTextures(1, &names[face]);
-            glBindTexture(GL_TEXTURE_2D, names[face]);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 512, 512, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        }
-        deleteFaces(names);
-    }
-    countFaults(state, faults);
-    for (SDL_Surface* surface : surfaces)
-        SDL_FreeSurface(surface);
+    convertOrdinary(state, rgbaToLevelZero);
 }
 
 // Each stage, ours and the ordinary way side by side.
@@ -285,30 +276,6 @@ void registerStages()
     }
 }
 
-struct Times {
-    double realMedian = 0, realMin = 0, cpuMedian = 0;
-};
-
-// The console report, keeping each benchmark's statistics for the ratios printed at the end.
-struct RatioReporter : benchmark::ConsoleReporter {
-    std::map<std::string, Times> times;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Aggregate)
-                continue;
-            Times& t = times[run.run_name.function_name];
-            if (run.aggregate_name == "median") {
-                t.realMedian = run.GetAdjustedRealTime();
-                t.cpuMedian = run.GetAdjustedCPUTime();
-            } else if (run.aggregate_name == "min") {
-                t.realMin = run.GetAdjustedRealTime();
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 // Both ways must make the same textures, or the comparison would not be of the same work.
 bool sameTextures()
 {
@@ -333,7 +300,7 @@ bool sameTextures()
     return same;
 }
 
-void printRatios(const std::map<std::string, Times>& times)
+void printRatios(const std::map<std::string, BenchTimes>& times)
 {
     std::printf("\nours/ordinary over %d repetitions: real time median, real time minimum, CPU time median\n",
                 REPETITIONS);
@@ -360,14 +327,7 @@ int main(int argc, char** argv)
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
 
-    // Repetitions of all the benchmarks run shuffled together, so that neither way always runs
-    // after the same work or at a quieter moment; flags given on the command line still win.
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    std::vector<char*> arguments = {argv[0], interleave};
-    for (int i = 1; i < argc; ++i)
-        arguments.push_back(argv[i]);
-    int count = static_cast<int>(arguments.size());
-    benchmark::Initialize(&count, arguments.data());
+    initializeInterleaved(argc, argv);
     if (openWindow(1024, 768, 32) != 0) {
         std::fprintf(stderr, "texture_bench: %s\n", windowError());
         return 1;
